@@ -21,7 +21,7 @@ void FormatOutOfMemoryMessage(std::size_t length, char* buffer, std::size_t buff
 }
 
 void RunTime::Initialise() {
-  endRoutines_.clear();
+  // Windows are created on demand from their descriptions; the window system registers its classes then.
   openWindows_.clear();
   loopEntered_ = false;
   exitCode_ = 0;
@@ -35,7 +35,8 @@ void RunTime::RegisterEndRoutine(EndRoutine routine) {
 
 void RunTime::LoadWindow(uint32_t descriptionId) {
   const WindowDescription* description = FindWindowDescription(descriptionId);
-  if (description == nullptr || !system_.CreateWindowFrom(*description)) FailFatally(kLoadWindowFailedMessage);
+  if (description == nullptr || !system_.CreateWindowFrom(*description))
+    FailFatally(kLoadWindowFailedMessage);
 }
 
 void RunTime::RunEventLoop() {

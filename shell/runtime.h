@@ -54,11 +54,14 @@ struct RunTimeAllocator {
   T* allocate(std::size_t count);
   void deallocate(T* block, std::size_t);
   template <class U>
-  bool operator==(const RunTimeAllocator<U>&) const { return true; }
+  bool operator==(const RunTimeAllocator<U>&) const {
+    return true;
+  }
   template <class U>
-  bool operator!=(const RunTimeAllocator<U>&) const { return false; }
+  bool operator!=(const RunTimeAllocator<U>&) const {
+    return false;
+  }
 };
-
 
 // The run time of this process, installed by the program's entry before StartProgram runs.
 void SetCurrentRunTime(RunTime* runTime);

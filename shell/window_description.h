@@ -27,9 +27,9 @@ struct UnitDescription {
   bool disabled;
   bool tabStop;
   int32_t tabNumber;
-  const char* text;       // UTF-8
-  EventRoutine created;   // window only; may be null
-  EventRoutine click;     // button only; may be null
+  const char* text;      // UTF-8
+  EventRoutine created;  // window only; may be null
+  EventRoutine click;    // button only; may be null
 };
 
 struct WindowDescription {

@@ -13,7 +13,8 @@ const wchar_t kLabelClass[] = L"MachineCodesLabel";
 
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kEditStyle = WS_CHILD | ES_LEFT | ES_AUTOHSCROLL | WS_CLIPSIBLINGS;
-constexpr DWORD kButtonStyle = WS_CHILD | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE | WS_CLIPSIBLINGS;
+constexpr DWORD kButtonStyle =
+    WS_CHILD | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE | WS_CLIPSIBLINGS;
 constexpr DWORD kLabelStyle = WS_CHILD;
 
 // Captions are kept as UTF-8 and shown through the wide functions, so they read right whatever the
@@ -111,8 +112,9 @@ bool Win32WindowSystem::CreateWindowFrom(const WindowDescription& description) {
   // The stored left and top are not used: the window is centred on the primary screen.
   const ScreenPoint origin =
       CentredOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), outer.width, outer.height);
-  HWND window = CreateWindowExW(0, kWindowClass, Widen(description.units[0].text).c_str(), kWindowStyle,
-                                origin.x, origin.y, outer.width, outer.height, nullptr, nullptr, instance_, this);
+  HWND window =
+      CreateWindowExW(0, kWindowClass, Widen(description.units[0].text).c_str(), kWindowStyle, origin.x,
+                      origin.y, outer.width, outer.height, nullptr, nullptr, instance_, this);
   if (window == nullptr) return false;
   window_ = window;
   CurrentRunTime().WindowOpened(description.id);
@@ -172,9 +174,10 @@ bool Win32WindowSystem::CreateControls(const WindowDescription& description) {
     }
     if (unit.tabStop) style |= WS_TABSTOP;
     if (unit.disabled) style |= WS_DISABLED;
-    HWND control = CreateWindowExW(extendedStyle, className, Widen(unit.text).c_str(), style, unit.rect.left,
-                                   unit.rect.top, unit.rect.width, height, window_,
-                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(unit.id)), instance_, nullptr);
+    HWND control =
+        CreateWindowExW(extendedStyle, className, Widen(unit.text).c_str(), style, unit.rect.left,
+                        unit.rect.top, unit.rect.width, height, window_,
+                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(unit.id)), instance_, nullptr);
     if (control == nullptr) return false;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     controls_[i] = control;

@@ -67,7 +67,9 @@ std::string ClassOf(HWND window) {
   return Utf8(name);
 }
 
-std::string Handle(const void* handle) { return Number(static_cast<long long>(reinterpret_cast<intptr_t>(handle))); }
+std::string Handle(const void* handle) {
+  return Number(static_cast<long long>(reinterpret_cast<intptr_t>(handle)));
+}
 
 BOOL CALLBACK CollectProgramWindow(HWND window, LPARAM out) {
   if (ClassOf(window) == "MachineCodesWindow") reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
@@ -114,7 +116,8 @@ std::string State(HWND window) {
   const HFONT stockFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
   std::string out = "{\"hwnd\":" + Handle(window) + ",\"pid\":" + Number(pid);
-  out += ",\"screen\":[" + Number(GetSystemMetrics(SM_CXSCREEN)) + "," + Number(GetSystemMetrics(SM_CYSCREEN)) + "]";
+  out += ",\"screen\":[" + Number(GetSystemMetrics(SM_CXSCREEN)) + "," +
+         Number(GetSystemMetrics(SM_CYSCREEN)) + "]";
   out += ",\"rect\":" + RectJson(outer);
   out += ",\"clientOrigin\":[" + Number(clientOrigin.x) + "," + Number(clientOrigin.y) + "]";
   out += ",\"clientSize\":[" + Number(client.right) + "," + Number(client.bottom) + "]";
@@ -126,13 +129,16 @@ std::string State(HWND window) {
   out += ",\"iconic\":" + std::string(IsIconic(window) ? "true" : "false");
   out += ",\"zoomed\":" + std::string(IsZoomed(window) ? "true" : "false");
   out += ",\"bigIcon\":" + Handle(reinterpret_cast<HANDLE>(SendMessageW(window, WM_GETICON, ICON_BIG, 0)));
-  out += ",\"smallIcon\":" + Handle(reinterpret_cast<HANDLE>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0)));
+  out +=
+      ",\"smallIcon\":" + Handle(reinterpret_cast<HANDLE>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0)));
   out += ",\"font\":" + Handle(reinterpret_cast<HANDLE>(SendMessageW(window, WM_GETFONT, 0, 0)));
   out += ",\"stockFont\":" + Handle(stockFont);
-  out += ",\"classBackground\":" + Number(static_cast<long long>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)));
+  out +=
+      ",\"classBackground\":" + Number(static_cast<long long>(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)));
   out += ",\"active\":" + Handle(info.hwndActive);
   out += ",\"foreground\":" + Handle(GetForegroundWindow());
-  out += ",\"focusId\":" + Number(info.hwndFocus ? static_cast<uint32_t>(GetWindowLongPtrW(info.hwndFocus, GWLP_ID)) : 0);
+  out += ",\"focusId\":" +
+         Number(info.hwndFocus ? static_cast<uint32_t>(GetWindowLongPtrW(info.hwndFocus, GWLP_ID)) : 0);
   out += ",\"caret\":" + Handle(info.hwndCaret);
 
   std::vector<HWND> children;
@@ -172,8 +178,8 @@ std::string Steal() {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"MachineCodesTestOther";
     RegisterClassW(&windowClass);
-    stolen = CreateWindowExW(0, L"MachineCodesTestOther", L"other", WS_OVERLAPPEDWINDOW, 0, 0, 200, 120, nullptr,
-                             nullptr, windowClass.hInstance, nullptr);
+    stolen = CreateWindowExW(0, L"MachineCodesTestOther", L"other", WS_OVERLAPPEDWINDOW, 0, 0, 200, 120,
+                             nullptr, nullptr, windowClass.hInstance, nullptr);
   }
   ShowWindow(stolen, SW_SHOW);
   SetForegroundWindow(stolen);
@@ -228,7 +234,8 @@ int main() {
       HWND window = a[0] ? ParseHandle(a) : FindWindowW(kProgramClass, nullptr);
       reply = State(window);
     } else if (std::strcmp(command, "hittest") == 0) {
-      const LRESULT hit = SendMessageW(ParseHandle(a), WM_NCHITTEST, 0, MAKELPARAM(std::atoi(b), std::atoi(c)));
+      const LRESULT hit =
+          SendMessageW(ParseHandle(a), WM_NCHITTEST, 0, MAKELPARAM(std::atoi(b), std::atoi(c)));
       reply = "{\"hit\":" + Number(hit) + "}";
     } else if (std::strcmp(command, "syscommand") == 0) {
       PostMessageW(ParseHandle(a), WM_SYSCOMMAND, static_cast<WPARAM>(std::strtoul(b, nullptr, 0)), 0);
@@ -244,8 +251,8 @@ int main() {
     } else if (std::strcmp(command, "send") == 0) {
       DWORD_PTR result = 0;
       const LRESULT ok = SendMessageTimeoutW(ParseHandle(a), static_cast<UINT>(std::strtoul(b, nullptr, 0)),
-                                             static_cast<WPARAM>(std::strtoull(c, nullptr, 0)), 0, SMTO_NORMAL,
-                                             5000, &result);
+                                             static_cast<WPARAM>(std::strtoull(c, nullptr, 0)), 0,
+                                             SMTO_NORMAL, 5000, &result);
       reply = "{\"ok\":" + Number(ok) + ",\"result\":" + Number(static_cast<long long>(result)) +
               ",\"error\":" + Number(GetLastError()) + "}";
     } else if (std::strcmp(command, "quit") == 0) {
