@@ -29,3 +29,16 @@ if ((${#missing[@]})); then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# This kernel cannot execute i386 Linux binaries itself, so 32-bit Wine runs through QEMU user emulation:
+# register qemu-i386 for i386 ELF executables and shared objects (types 2 and 3).
+if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
+  mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null || true
+fi
+if [ -e /proc/sys/fs/binfmt_misc/register ] && [ ! -e /proc/sys/fs/binfmt_misc/mc-qemu-i386 ] \
+   && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+  magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+  printf ':mc-qemu-i386:M::%s:%s:%s:OCF\n' "$magic" "$mask" "$(command -v qemu-i386)" \
+    > /proc/sys/fs/binfmt_misc/register || echo "setup: could not register qemu-i386 for 32-bit programs" >&2
+fi

@@ -8,6 +8,9 @@
 //   steal / release           shows and activates a window of the driver's own, then destroys it
 //   click HWND ID             sends BM_CLICK to a control and reports how long the click took
 //   send HWND MSG WPARAM      sends a message without pointers and reports its result
+//   reference X Y TEXT        shows, without activating it, a window of the driver's own at screen X,Y whose
+//                             client area holds a label, an edit box and a button built the documented way
+//                             with the stock GUI font, for pixel comparison with the program's controls
 //   quit
 #include <cstdio>
 #include <cstdlib>
@@ -218,6 +221,65 @@ std::string Click(HWND window, uint32_t id) {
   return "{\"error\":\"no control\"}";
 }
 
+HWND reference = nullptr;
+
+LRESULT CALLBACK ReferenceLabelProcedure(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return DefWindowProcW(label, message, wParam, lParam);
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(label, &paint);
+  RECT client;
+  GetClientRect(label, &client);
+  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  wchar_t text[64];
+  const int length = GetWindowTextW(label, text, 64);
+  HGDIOBJ previous = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(0, 0, 0));
+  DrawTextW(dc, text, length, &client, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, previous);
+  EndPaint(label, &paint);
+  return 0;
+}
+
+std::wstring Wide(const char* utf8) {
+  wchar_t out[256];
+  if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out, 256) == 0) out[0] = L'\0';
+  return out;
+}
+
+// Mirrors the program's client area: label 标签4 at (20,110), 编辑框2 at (90,50), 按钮1 at (106,152).
+std::string Reference(int x, int y, const char* editText) {
+  if (reference != nullptr) DestroyWindow(reference);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW labelClass = {};
+  labelClass.lpfnWndProc = ReferenceLabelProcedure;
+  labelClass.hInstance = instance;
+  labelClass.lpszClassName = L"MachineCodesTestLabel";
+  RegisterClassW(&labelClass);
+  WNDCLASSW frameClass = {};
+  frameClass.lpfnWndProc = DefWindowProcW;
+  frameClass.hInstance = instance;
+  frameClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  frameClass.lpszClassName = L"MachineCodesTestReference";
+  RegisterClassW(&frameClass);
+  reference = CreateWindowExW(WS_EX_TOOLWINDOW, L"MachineCodesTestReference", L"", WS_POPUP, x, y, 312, 192,
+                              nullptr, nullptr, instance, nullptr);
+  const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  HWND label = CreateWindowExW(0, L"MachineCodesTestLabel", L"硬盘序列号", WS_CHILD | WS_VISIBLE, 20, 110, 60, 20,
+                               reference, nullptr, instance, nullptr);
+  HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", Wide(editText).c_str(),
+                              WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS, 90, 50, 200, 25,
+                              reference, nullptr, instance, nullptr);
+  HWND button = CreateWindowExW(0, L"BUTTON", L"获取编码",
+                                WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE |
+                                    WS_TABSTOP | WS_CLIPSIBLINGS,
+                                106, 152, 100, 25, reference, nullptr, instance, nullptr);
+  for (HWND control : {label, edit, button}) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+  ShowWindow(reference, SW_SHOWNOACTIVATE);
+  UpdateWindow(reference);
+  return "{\"hwnd\":" + Handle(reference) + "}";
+}
+
 }  // namespace
 
 int main() {
@@ -255,6 +317,12 @@ int main() {
                                              SMTO_NORMAL, 5000, &result);
       reply = "{\"ok\":" + Number(ok) + ",\"result\":" + Number(static_cast<long long>(result)) +
               ",\"error\":" + Number(GetLastError()) + "}";
+    } else if (std::strcmp(command, "reference") == 0) {
+      reply = Reference(std::atoi(a), std::atoi(b), c);
+    } else if (std::strcmp(command, "unreference") == 0) {
+      if (reference != nullptr) DestroyWindow(reference);
+      reference = nullptr;
+      reply = "{}";
     } else if (std::strcmp(command, "quit") == 0) {
       break;
     } else {

@@ -230,5 +230,8 @@ class Driver:
             self.proc.wait(timeout=20)
         except subprocess.TimeoutExpired:
             self.proc.kill()
+            self.proc.wait(timeout=20)
+        self.proc.stdin.close()
+        self.proc.stdout.close()
 
 
