@@ -1,14 +1,31 @@
 // Process entry: the window run time's start-up and shut-down around StartProgram.
+#include "identity/network.h"
 #include "platform/windows_gate.h"
+#include "shell/collect_codes.h"
 #include "shell/program.h"
 #include "shell/runtime.h"
+#include "shell/win/machine_queries_win.h"
 #include "shell/win/win_window_system.h"
+
+namespace {
+
+// Windows Sockets is started with the process, before the run time calls StartProgram, and cleaned up
+// when the process exits, after the window has gone.
+struct SocketsLifetime {
+  SocketsLifetime() { mc::StartWindowsSockets(); }
+  ~SocketsLifetime() { mc::CleanUpWindowsSockets(); }
+  SocketsLifetime(const SocketsLifetime&) = delete;
+  SocketsLifetime& operator=(const SocketsLifetime&) = delete;
+} sockets;
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   mc::Win32WindowSystem system(instance);
   mc::RunTime runTime(system);
   mc::SetCurrentRunTime(&runTime);
+  mc::RealMachineQueries queries;
+  mc::SetMachineQueries(&queries);
   mc::StartProgram();  // returns 0 once the event loop has ended: go straight to shut-down
-  const int exitCode = runTime.ShutDown();
-  return exitCode;
+  return runTime.ShutDown();
 }

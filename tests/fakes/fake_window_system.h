@@ -34,6 +34,8 @@ class FakeWindowSystem : public WindowSystem {
   std::vector<std::string> fatalMessages;
   std::vector<TextWrite> textWrites;
   long allocationCount = 0;
+  long releaseCount = 0;
+  std::vector<std::string>* journal = nullptr;  // when set, text writes are logged there too
   std::vector<int> postedQuits;
 
   bool CreateWindowFrom(const WindowDescription& description) override {
@@ -57,6 +59,7 @@ class FakeWindowSystem : public WindowSystem {
   }
   void SetControlText(uint32_t windowId, uint32_t controlId, const char* text) override {
     textWrites.push_back({windowId, controlId, text});
+    if (journal != nullptr) journal->push_back("write " + std::to_string(controlId) + " " + text);
   }
   void ShowFatalError(const char* utf8Message) override { fatalMessages.push_back(utf8Message); }
   [[noreturn]] void EndProcess(int exitCode) override { throw ProcessEnded{exitCode}; }
@@ -64,7 +67,10 @@ class FakeWindowSystem : public WindowSystem {
     if (allocationCount++ == failAllocationAt) return nullptr;
     return std::malloc(length != 0 ? length : 1);
   }
-  void Release(void* block) override { std::free(block); }
+  void Release(void* block) override {
+    ++releaseCount;
+    std::free(block);
+  }
 
  private:
   uint32_t createdId = 0;
