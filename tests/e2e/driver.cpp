@@ -1,7 +1,7 @@
 // Test driver for the end-to-end tests: runs beside MachineCodes in the same Wine desktop, reads its
 // windows the way Windows reports them, and answers one JSON line per command read from stdin.
 //
-//   list                      every top-level MachineCodes window: [{"hwnd":..,"pid":..}]
+//   list [CLASS]              every top-level window of the class (default: the program's), with pids
 //   state [hwnd]              window and control facts (rectangles, styles, texts, fonts, focus)
 //   hittest HWND X Y          WM_NCHITTEST answer at a screen point
 //   syscommand HWND CODE      posts WM_SYSCOMMAND (minimise / restore as the system menu would)
@@ -74,20 +74,23 @@ std::string Handle(const void* handle) {
   return Number(static_cast<long long>(reinterpret_cast<intptr_t>(handle)));
 }
 
+std::string listedClass = "MachineCodesWindow";
+
 BOOL CALLBACK CollectProgramWindow(HWND window, LPARAM out) {
-  if (ClassOf(window) == "MachineCodesWindow") reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
+  if (ClassOf(window) == listedClass) reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
   return TRUE;
 }
 
-std::vector<HWND> ProgramWindows() {
+std::vector<HWND> ProgramWindows(const char* className) {
+  listedClass = className[0] ? className : "MachineCodesWindow";
   std::vector<HWND> windows;
   EnumWindows(&CollectProgramWindow, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 
-std::string ListWindows() {
+std::string ListWindows(const char* className) {
   std::string out = "[";
-  for (HWND window : ProgramWindows()) {
+  for (HWND window : ProgramWindows(className)) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     if (out.size() > 1) out += ",";
@@ -291,7 +294,7 @@ int main() {
     std::sscanf(line, "%31s %63s %63s %63s", command, a, b, c);
     std::string reply;
     if (std::strcmp(command, "list") == 0) {
-      reply = ListWindows();
+      reply = ListWindows(a);
     } else if (std::strcmp(command, "state") == 0) {
       HWND window = a[0] ? ParseHandle(a) : FindWindowW(kProgramClass, nullptr);
       reply = State(window);
