@@ -193,10 +193,10 @@ int32_t MeasureClockMHz(ProcessorSystem& system, uint32_t features) {
       frequency * kClockIntervalMs / 1000 > 0 ? frequency * kClockIntervalMs / 1000 : 1;
 
   const int64_t startCount = system.ReadPerformanceCounter();
-  const uint64_t startCycles = system.ReadTimeStampCounter();
+  const uint64_t startCycles = system.ReadCycleCounter();
   int64_t endCount = startCount;
   while (endCount - startCount < intervalCount) endCount = system.ReadPerformanceCounter();
-  const uint64_t endCycles = system.ReadTimeStampCounter();
+  const uint64_t endCycles = system.ReadCycleCounter();
 
   const double seconds = static_cast<double>(endCount - startCount) / static_cast<double>(frequency);
   const double mhz = static_cast<double>(endCycles - startCycles) / seconds / 1e6;
@@ -275,6 +275,7 @@ CacheSizes ReadCacheSizes(ProcessorSystem& system, uint32_t maxLeaf, uint32_t ma
 }
 
 int32_t ReadSystemBits(ProcessorSystem& system) {
+  if (system.ProcessBits() == 64) return 64;  // not under WOW64, which only hosts 32-bit programs
   WindowsVersion version;
   if (!system.ReadWindowsVersion(kVersionInfoExLength, version) &&
       !system.ReadWindowsVersion(kVersionInfoLength, version)) {

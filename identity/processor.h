@@ -38,11 +38,15 @@ class ProcessorSystem {
   virtual ~ProcessorSystem() = default;
   virtual bool HasCpuid() = 0;
   virtual CpuidRegisters ExecuteCpuid(uint32_t leaf, uint32_t subleaf) = 0;
-  virtual uint64_t ReadTimeStampCounter() = 0;     // only called when leaf 1 reports a time-stamp counter
+  // The time-stamp counter; only called when leaf 1 reports one. (Not "ReadTimeStampCounter": winnt.h
+  // defines that name as a macro.)
+  virtual uint64_t ReadCycleCounter() = 0;
   virtual int64_t ReadPerformanceFrequency() = 0;  // counts per second; 0 or below: no performance counter
   virtual int64_t ReadPerformanceCounter() = 0;
   // GetVersionExA with a version structure of infoLength bytes (156: extended, 148: basic).
   virtual bool ReadWindowsVersion(uint32_t infoLength, WindowsVersion& version) = 0;
+  // 32 or 64: the width this program itself was built for. A 64-bit build runs on a 64-bit system only.
+  virtual int32_t ProcessBits() = 0;
   // IsWow64Process for the current process, looked up at run time; absent when it is missing or fails.
   virtual std::optional<bool> QueryWow64Process() = 0;
 };

@@ -70,7 +70,7 @@ class WindowsProcessorSystem : public ProcessorSystem {
     return r;
   }
 
-  uint64_t ReadTimeStampCounter() override { return __rdtsc(); }
+  uint64_t ReadCycleCounter() override { return __rdtsc(); }
 
   int64_t ReadPerformanceFrequency() override {
     LARGE_INTEGER frequency;
@@ -94,6 +94,8 @@ class WindowsProcessorSystem : public ProcessorSystem {
     version.minorVersion = info.dwMinorVersion;
     return true;
   }
+
+  int32_t ProcessBits() override { return static_cast<int32_t>(sizeof(void*) * 8); }
 
   std::optional<bool> QueryWow64Process() override {
     const LoadedLibrary kernel32("kernel32");

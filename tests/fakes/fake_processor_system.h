@@ -27,6 +27,7 @@ class FakeProcessorSystem : public ProcessorSystem {
   std::optional<WindowsVersion> versionEx;     // answer to the 156-byte structure
   std::optional<WindowsVersion> versionBasic;  // answer to the 148-byte structure
   std::optional<bool> wow64;                   // absent: IsWow64Process missing
+  int32_t processBits = 32;                    // the shipping build
 
   std::vector<std::pair<uint32_t, uint32_t>> cpuidCalls;
   int timeStampReads = 0;
@@ -45,7 +46,7 @@ class FakeProcessorSystem : public ProcessorSystem {
     const auto found = leaves.find({leaf, subleaf});
     return found == leaves.end() ? CpuidRegisters{} : found->second;
   }
-  uint64_t ReadTimeStampCounter() override {
+  uint64_t ReadCycleCounter() override {
     ++timeStampReads;
     const uint64_t value = timeStampCounter;
     timeStampCounter += cyclesPerRead;
@@ -64,6 +65,7 @@ class FakeProcessorSystem : public ProcessorSystem {
     if (answer) version = *answer;
     return answer.has_value();
   }
+  int32_t ProcessBits() override { return processBits; }
   std::optional<bool> QueryWow64Process() override {
     ++wow64Queries;
     return wow64;

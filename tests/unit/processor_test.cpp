@@ -266,10 +266,20 @@ TEST(ReadProcessorIdentity, SystemBitsIs64UnderWow64OnEveryVersion) {
     ReadProcessorIdentity(system, record);
     EXPECT_EQ(record.systemBits, c.expected) << c.name;
     EXPECT_EQ(system.versionLengths.front(), 156u) << c.name;
+    EXPECT_EQ(system.wow64Queries, c.versionEx || c.versionBasic ? 1 : 0) << c.name;
     if (!c.versionEx) {
       EXPECT_EQ(system.versionLengths, (std::vector<uint32_t>{156, 148})) << c.name;
     }
   }
+}
+
+TEST(ReadProcessorIdentity, SystemBitsIs64ForA64BitBuild) {
+  FakeProcessorSystem system = ModernIntel();
+  system.processBits = 64;
+  system.wow64 = false;  // a 64-bit process is never under WOW64
+  CPUInfo record;
+  ReadProcessorIdentity(system, record);
+  EXPECT_EQ(record.systemBits, 64);
 }
 
 TEST(ReadProcessorIdentity, LeavesTheRecordAloneWhenNothingCanBeGathered) {
