@@ -153,7 +153,7 @@ class IdentityOnWine32(IdentityOnWine, unittest.TestCase):
 
     def wine_processor_id(self):
         # Under QEMU the emulated processor answers CPUID, so ask Wine's 32-bit wmic, which runs on it too.
-        wmic = self.bench.prefix / "drive_c" / "windows" / "syswow64" / "wmic.exe"
+        wmic = self.bench.prefix / "drive_c" / "windows" / "syswow64" / "wbem" / "wmic.exe"
         out = subprocess.run(self.bench.command(wmic, "cpu", "get", "ProcessorId"), env=self.bench.env,
                              capture_output=True, timeout=600).stdout
         return wmic_column(decode_wmic(out))
