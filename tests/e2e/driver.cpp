@@ -283,11 +283,60 @@ std::string Reference(int x, int y, const char* editText) {
   return "{\"hwnd\":" + Handle(reference) + "}";
 }
 
+// Commands are read on a thread of their own, while the main thread keeps its message queue serviced:
+// Wine makes a starting process wait on every thread that has a queue, so a driver blocked in a plain read
+// would stall the start of any other program.
+struct CommandQueue {
+  CRITICAL_SECTION lock;
+  HANDLE ready;
+  std::vector<std::string> lines;
+  bool closed = false;
+};
+
+DWORD WINAPI ReadCommands(void* parameter) {
+  auto* queue = static_cast<CommandQueue*>(parameter);
+  char line[512];
+  while (std::fgets(line, sizeof line, stdin) != nullptr) {
+    EnterCriticalSection(&queue->lock);
+    queue->lines.push_back(line);
+    LeaveCriticalSection(&queue->lock);
+    SetEvent(queue->ready);
+  }
+  EnterCriticalSection(&queue->lock);
+  queue->closed = true;
+  LeaveCriticalSection(&queue->lock);
+  SetEvent(queue->ready);
+  return 0;
+}
+
+// The next command line; false once stdin has closed and every command was taken.
+bool NextCommand(CommandQueue& queue, std::string& line) {
+  for (;;) {
+    EnterCriticalSection(&queue.lock);
+    const bool have = !queue.lines.empty();
+    if (have) {
+      line = queue.lines.front();
+      queue.lines.erase(queue.lines.begin());
+    }
+    const bool closed = queue.closed;
+    LeaveCriticalSection(&queue.lock);
+    if (have) return true;
+    if (closed) return false;
+    MsgWaitForMultipleObjects(1, &queue.ready, FALSE, INFINITE, QS_ALLINPUT);
+    PumpMessages();
+  }
+}
+
 }  // namespace
 
 int main() {
-  char line[512];
-  while (std::fgets(line, sizeof line, stdin) != nullptr) {
+  CommandQueue queue;
+  InitializeCriticalSection(&queue.lock);
+  queue.ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  CreateThread(nullptr, 0, &ReadCommands, &queue, 0, nullptr);
+  std::string text;
+  while (NextCommand(queue, text)) {
+    const char* line = text.c_str();
     PumpMessages();
     char command[32] = "";
     char a[64] = "", b[64] = "", c[64] = "";

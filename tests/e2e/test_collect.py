@@ -32,10 +32,10 @@ class CollectCodesTest(unittest.TestCase):
     def setUpClass(cls):
         cls.b = bench()
         cls.b.set_desktop(1024, 768)
-        cls.driver = cls.b.driver()
         cls.expected_adapter = first_adapter_address(cls.b)
         cls.expected_hosts = "".join(host_addresses())
         cls.expected_cpu = processor_id_groups(cls.b)
+        cls.driver = cls.b.driver()
 
     @classmethod
     def tearDownClass(cls):

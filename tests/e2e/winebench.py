@@ -144,8 +144,8 @@ class Bench:
 
     def run(self, path, *args, timeout=300, env=None):
         """Runs a console program to completion; stdout comes back as text."""
-        return subprocess.run(self.command(path, *args), env=env or self.env, capture_output=True,
-                              timeout=timeout, text=True, errors="replace")
+        return subprocess.run(self.command(path, *args), env=env or self.env, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=timeout, text=True, errors="replace")
 
     def start(self, path, *args, env=None):
         return subprocess.Popen(self.command(path, *args), env=env or self.env, stdin=subprocess.DEVNULL,
@@ -154,10 +154,11 @@ class Bench:
     def wine(self, *args, timeout=120, arch="win64"):
         """A command of Wine's own (reg, wmic, ipconfig, ...); arch "win32" runs its 32-bit build (slow)."""
         loader = WINE32 if arch == "win32" else WINE64
-        return subprocess.run([loader] + list(args), env=self.env, capture_output=True, timeout=timeout)
+        return subprocess.run([loader] + list(args), env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=timeout)
 
     def wmic(self, *args, arch="win64"):
-        out = self.wine("wmic", *args, arch=arch, timeout=600).stdout
+        out = self.wine("wmic", *args, arch=arch, timeout=600 if arch == "win32" else 120).stdout
         text = out.decode("utf-16-le", errors="replace") if out[:2] == b"\xff\xfe" or b"\x00" in out[:8] \
             else out.decode("utf-8", errors="replace")
         return text.replace("\ufeff", "").replace("\r", "")
@@ -196,6 +197,7 @@ class Driver:
     def __init__(self, b, path):
         self.proc = subprocess.Popen(b.command(path), env=b.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, text=True, bufsize=1)
+        self.windows()  # answers once it is fully up; starting other programs before that can stall them
 
     def ask(self, *words):
         self.proc.stdin.write(" ".join(str(w) for w in words) + "\n")
@@ -232,7 +234,10 @@ class Driver:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait(timeout=20)
-        self.proc.stdin.close()
-        self.proc.stdout.close()
+        for stream in (self.proc.stdin, self.proc.stdout):
+            try:
+                stream.close()
+            except OSError:
+                pass
 
 
