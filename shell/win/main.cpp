@@ -1,4 +1,6 @@
 // Process entry: the window run time's start-up and shut-down around StartProgram.
+#include <cstdlib>
+
 #include "identity/network.h"
 #include "platform/windows_gate.h"
 #include "shell/collect_codes.h"
@@ -6,6 +8,12 @@
 #include "shell/runtime.h"
 #include "shell/win/machine_queries_win.h"
 #include "shell/win/win_window_system.h"
+
+// libstdc++'s default terminate handler prints the demangled type of an escaping exception, which links
+// in some 45 KiB of demangler. Nothing here lets an exception escape; a plain abort is enough.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 namespace {
 
