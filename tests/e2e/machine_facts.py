@@ -1,6 +1,5 @@
 """What this machine's identity is, read independently of the program: from Wine's own tools (wmic) and
 from Linux, so the end-to-end tests derive every expectation at test time."""
-import re
 import subprocess
 
 
@@ -23,25 +22,27 @@ def processor_id_groups(b, arch="win64"):
     return value[:8], value[8:16]
 
 
+def routed_interface_addresses():
+    """Linux interfaces with a route, default route first, each with its IPv4 addresses; None without `ip`."""
+    try:
+        listing = subprocess.run(["ip", "-4", "-o", "addr"], capture_output=True, text=True, timeout=30).stdout
+    except (OSError, subprocess.SubprocessError):
+        return None
+    addresses = {}
+    for line in listing.splitlines():
+        fields = line.split()
+        if len(fields) >= 4 and fields[2] == "inet":
+            addresses.setdefault(fields[1], []).append(fields[3].split("/")[0])
+    interfaces = []
+    with open("/proc/net/route") as f:
+        rows = [line.split() for line in f.read().splitlines()[1:] if line.strip()]
+    for row in sorted(rows, key=lambda r: (r[1] != "00000000", int(r[6]))):  # default route first, then metric
+        if row[0] not in interfaces:
+            interfaces.append(row[0])
+    return [(name, addresses.get(name, [])) for name in interfaces]
+
+
 def host_addresses():
     """The IPv4 addresses Wine gives for the host's own name: those of the interfaces that have a route,
     the default route's interface first, each interface's addresses in the kernel's order."""
-    addresses = {}
-    order = []
-    for line in subprocess.run(["ip", "-4", "-o", "addr", "show"], capture_output=True, text=True,
-                               check=True).stdout.splitlines():
-        m = re.match(r"\d+:\s+(\S+)\s+inet\s+([\d.]+)/", line)
-        if m and m.group(1) != "lo":
-            if m.group(1) not in addresses:
-                order.append(m.group(1))
-            addresses.setdefault(m.group(1), []).append(m.group(2))
-    routed, default = set(), []
-    for line in subprocess.run(["ip", "-4", "route", "show"], capture_output=True, text=True,
-                               check=True).stdout.splitlines():
-        m = re.search(r"\bdev\s+(\S+)", line)
-        if m:
-            routed.add(m.group(1))
-            if line.startswith("default") and m.group(1) not in default:
-                default.append(m.group(1))
-    interfaces = default + [i for i in order if i in routed and i not in default]
-    return [a for i in interfaces for a in addresses.get(i, [])]
+    return [a for _, addresses in routed_interface_addresses() or [] for a in addresses]

@@ -8,12 +8,12 @@ minute).
 import os
 import re
 import socket
-import subprocess
 import sys
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
+from machine_facts import routed_interface_addresses  # noqa: E402
 from winebench import bench  # noqa: E402
 
 IPV4 = re.compile(r"\b(\d{1,3}(?:\.\d{1,3}){3})\b")
@@ -35,34 +35,6 @@ def wmic_column(text):
     while rows and not rows[-1]:
         rows.pop()
     return rows[1:] if rows else []
-
-
-def decode_wmic(out):
-    if out[:2] == b"\xff\xfe" or b"\x00" in out[:8]:
-        text = out.decode("utf-16-le", errors="replace")
-    else:
-        text = out.decode("utf-8", errors="replace")
-    return text.replace("\ufeff", "").replace("\r", "")
-
-
-def routed_interface_addresses():
-    """Linux interfaces with a route, default route first, each with its IPv4 addresses; None without `ip`."""
-    try:
-        listing = subprocess.run(["ip", "-4", "-o", "addr"], capture_output=True, text=True, timeout=30).stdout
-    except (OSError, subprocess.SubprocessError):
-        return None
-    addresses = {}
-    for line in listing.splitlines():
-        fields = line.split()
-        if len(fields) >= 4 and fields[2] == "inet":
-            addresses.setdefault(fields[1], []).append(fields[3].split("/")[0])
-    interfaces = []
-    with open("/proc/net/route") as f:
-        rows = [line.split() for line in f.read().splitlines()[1:] if line.strip()]
-    for row in sorted(rows, key=lambda r: (r[1] != "00000000", int(r[6]))):  # default route first, then metric
-        if row[0] not in interfaces:
-            interfaces.append(row[0])
-    return [(name, addresses.get(name, [])) for name in interfaces]
 
 
 class IdentityOnWine:
@@ -153,10 +125,7 @@ class IdentityOnWine32(IdentityOnWine, unittest.TestCase):
 
     def wine_processor_id(self):
         # Under QEMU the emulated processor answers CPUID, so ask Wine's 32-bit wmic, which runs on it too.
-        wmic = self.bench.prefix / "drive_c" / "windows" / "syswow64" / "wbem" / "wmic.exe"
-        out = subprocess.run(self.bench.command(wmic, "cpu", "get", "ProcessorId"), env=self.bench.env,
-                             capture_output=True, timeout=600).stdout
-        return wmic_column(decode_wmic(out))
+        return wmic_column(self.bench.wmic("cpu", "get", "ProcessorId", arch="win32"))
 
 
 if __name__ == "__main__":

@@ -151,14 +151,20 @@ class Bench:
         return subprocess.Popen(self.command(path, *args), env=env or self.env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def wine(self, *args, timeout=120, arch="win64"):
-        """A command of Wine's own (reg, wmic, ipconfig, ...); arch "win32" runs its 32-bit build (slow)."""
-        loader = WINE32 if arch == "win32" else WINE64
-        return subprocess.run([loader] + list(args), env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
+    def wine(self, *args, timeout=120):
+        """A command of Wine's own (reg, wmic, ipconfig, ...) through the 64-bit loader."""
+        return subprocess.run([WINE64] + list(args), env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
                               timeout=timeout)
 
     def wmic(self, *args, arch="win64"):
-        out = self.wine("wmic", *args, arch=arch, timeout=600 if arch == "win32" else 120).stdout
+        """Wine's wmic, output decoded to str. arch "win32" runs the 32-bit wmic, which under QEMU sees the
+        emulated processor as a 32-bit program does."""
+        if arch == "win32":
+            wmic = self.prefix / "drive_c" / "windows" / "syswow64" / "wbem" / "wmic.exe"
+            out = subprocess.run(self.command(wmic, *args), env=self.env, stdin=subprocess.DEVNULL,
+                                 capture_output=True, timeout=600).stdout
+        else:
+            out = self.wine("wmic", *args).stdout
         text = out.decode("utf-16-le", errors="replace") if out[:2] == b"\xff\xfe" or b"\x00" in out[:8] \
             else out.decode("utf-8", errors="replace")
         return text.replace("\ufeff", "").replace("\r", "")
