@@ -140,7 +140,7 @@ class MainWindowTest(unittest.TestCase):
         self.addCleanup(program.end)
         return program
 
-    def test_window_is_centred_fixed_captionless_with_its_icon(self):
+    def test_window_is_centred_fixed_and_captionless(self):
         p = self.start()
         s = p.state()
         self.assertEqual(s["screen"], [1024, 768])
